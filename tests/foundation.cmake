@@ -1,0 +1,5 @@
+quillon_add_test(tst_wire SOURCES tst_wire.cpp)
+quillon_add_test(tst_addresstext SOURCES tst_addresstext.cpp)
+quillon_add_test(tst_devicetable SOURCES tst_devicetable.cpp)
+quillon_add_test(tst_handledatagram SOURCES tst_handledatagram.cpp)
+quillon_add_test(tst_sockets SOURCES tst_sockets.cpp NETNS)
