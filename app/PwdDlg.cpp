@@ -1,5 +1,7 @@
 #include "app/PwdDlg.h"
 
+#include "app/assets/Assets.h"
+
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -68,6 +70,9 @@ TPwdDlg::TPwdDlg(QWidget* parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("PwdDlg"));
+    // The program's pictures live in the core library next to the dialogs;
+    // creating the dialog makes sure they are linked in and registered.
+    InitAssets();
     dialogs_detail::SetUpDialogWindow(this, 233, 260);
 
     cfgList_ = new QPlainTextEdit(this);
@@ -79,8 +84,10 @@ TPwdDlg::TPwdDlg(QWidget* parent)
     cfgList_->setFocusPolicy(Qt::StrongFocus);
     cfgList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QFont listFont;
+    // Where the named font is missing, a face of similar width stands in.
     listFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                          QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+                          QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                          QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans")});
     listFont.setStyleHint(QFont::SansSerif);
     listFont.setPixelSize(12);
     cfgList_->setFont(listFont);
@@ -143,6 +150,8 @@ void TPwdDlg::AddLine(const QByteArray& line)
 {
     lines_.append(line);
     cfgList_->appendPlainText(DialogDisplayText(line));
+    // The box shows its lines from the first one.
+    cfgList_->moveCursor(QTextCursor::Start);
 }
 
 QByteArray TPwdDlg::PasswordText() const

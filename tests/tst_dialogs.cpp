@@ -67,6 +67,13 @@ int ExecWith(QDialog& dialog, std::function<void(QWidget*)> action)
     return result;
 }
 
+// A byte string with its NUL characters (the literal without its end mark).
+template <std::size_t N>
+QByteArray Bytes(const char (&text)[N])
+{
+    return QByteArray(text, N - 1);
+}
+
 QString FocusName()
 {
     QWidget* focus = QApplication::focusWidget();
@@ -136,7 +143,9 @@ private slots:
 
 void TestDialogs::initTestCase()
 {
-    InitAssets();
+    // The pictures must be there without an explicit InitAssets() call:
+    // linking the dialogs brings them in, as in the program.
+    QVERIFY(QFile::exists(QString::fromLatin1(assets::LogoGif)));
 }
 
 // ---- Results ----
@@ -398,7 +407,7 @@ void TestDialogs::pwdDlgKeepsTextsExactly()
 
     // The update commands' forms: a title and values that begin with a line
     // feed, NUL padding, a Latin-1 byte.
-    const QByteArray title("\nCAM\0\0 (02-4B-7E-0A-1B-FF)", 26);
+    const QByteArray title = Bytes("\nCAM\0\0 (02-4B-7E-0A-1B-FF)");
     dialog.SetTitle(title);
     QCOMPARE(dialog.Title(), title);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("CAM"));
@@ -416,7 +425,7 @@ void TestDialogs::pwdDlgKeepsTextsExactly()
     const QList<QByteArray> lines{
         "Setting info :",
         "IP Address      \t: \n192.168.1.20",
-        QByteArray("Device Name     \t: \nCAM\0\0\0", 28),
+        Bytes("Device Name     \t: \nCAM\0\0\0"),
         "Description     \t: \nCaf\xe9",
     };
     dialog.ClearLines();
