@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTest>
 
+#include "AppFixture.h"
 #include "DevsimProcess.h"
 #include "ModalAnswer.h"
 #include "app/CfgDlg.h"
@@ -33,21 +34,7 @@ Q_DECLARE_METATYPE(Adapters)
 
 namespace {
 
-AdapterInfo Adapter(std::array<std::uint8_t, 6> hw, QStringList addresses)
-{
-    AdapterInfo info;
-    info.hardwareAddress = hw;
-    info.ipv4Addresses = std::move(addresses);
-    return info;
-}
-
-// Loopback only, as the simulator lives there.
-void UseLoopbackAdapter()
-{
-    SetAdapterEnumerator([] {
-        return std::optional<std::vector<AdapterInfo>>(std::vector<AdapterInfo>{Adapter({}, {"127.0.0.1"})});
-    });
-}
+bool Enabled(QPushButton* b) { return b->isEnabled(); }
 
 // Catches what the desktop would be asked to open.
 class UrlCatcher : public QObject {
@@ -67,49 +54,6 @@ public:
 public slots:
     void open(const QUrl& url) { urls << url; }
 };
-
-// The three windows as the entry creates them.
-struct Windows {
-    Windows()
-    {
-        MainF = new TMainF;
-        PwdDlg = new TPwdDlg;
-        CfgDlg = new TCfgDlg;
-        MainF->show();
-        QVERIFY(QTest::qWaitForWindowExposed(MainF));
-    }
-    ~Windows()
-    {
-        delete CfgDlg;
-        delete PwdDlg;
-        delete MainF;
-        CfgDlg = nullptr;
-        PwdDlg = nullptr;
-    }
-    TMainF& w() { return *MainF; }
-    DeviceTable& table() { return MainF->Table(); }
-};
-
-// The centre of a cell of the grid, in viewport coordinates.
-QPoint CellCentre(DeviceGrid* grid, int column, int row)
-{
-    return grid->visualRect(grid->Table()->ModelIndex(column, row)).center();
-}
-
-void ClickCell(DeviceGrid* grid, int column, int row)
-{
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, CellCentre(grid, column, row));
-}
-
-bool Enabled(QPushButton* b) { return b->isEnabled(); }
-
-// Types as a user would: the first key reaches the grid, which opens the
-// editor; the rest go to whatever has the keyboard then.
-void Type(DeviceGrid* grid, const QByteArray& text)
-{
-    for (char c : text)
-        QTest::keyClick(grid->Editor() ? grid->Editor() : static_cast<QWidget*>(grid), c);
-}
 
 }  // namespace
 
