@@ -50,9 +50,11 @@ void DeviceGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     }
     // Fixed columns are drawn as headings.
     painter->save();
-    painter->fillRect(option.rect, option.palette.button());
-    painter->setPen(option.palette.color(QPalette::ButtonText));
-    painter->drawText(option.rect.adjusted(2, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter,
+    // Fixed cells are never enabled items, but they read like headings, not
+    // like greyed-out text.
+    painter->fillRect(option.rect, option.palette.brush(QPalette::Normal, QPalette::Button));
+    painter->setPen(option.palette.color(QPalette::Normal, QPalette::ButtonText));
+    painter->drawText(option.rect.adjusted(1, 0, -1, 0), Qt::AlignLeft | Qt::AlignVCenter,
                       index.data(Qt::DisplayRole).toString());
     painter->restore();
 }

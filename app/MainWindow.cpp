@@ -11,6 +11,7 @@
 #include <QStatusBar>
 
 #include "app/CfgDlg.h"
+#include "app/DesignFont.h"
 #include "app/DeviceGrid.h"
 #include "app/PwdDlg.h"
 #include "operations/DeviceUpdate.h"
@@ -36,14 +37,6 @@ constexpr int ClientHeight = 296;
 constexpr int StatusBarTop = 279;
 constexpr int StatusBarHeight = 17;
 constexpr int AdapterEntryLimit = AdapterSlotCount;
-
-QFont DesignFont(int pixelSize)
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixelSize);
-    return font;
-}
 
 // Status panels and adapter entries start with a line feed; they are shown
 // on one line.

@@ -1,5 +1,6 @@
 #include "app/PwdDlg.h"
 
+#include "app/DesignFont.h"
 #include "app/assets/Assets.h"
 
 #include <QCloseEvent>
@@ -83,17 +84,10 @@ TPwdDlg::TPwdDlg(QWidget* parent)
     cfgList_->setTabChangesFocus(true);
     cfgList_->setFocusPolicy(Qt::StrongFocus);
     cfgList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QFont listFont;
-    // Where the named font is missing, a face of similar width stands in.
-    listFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                          QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                          QStringLiteral("Nimbus Sans"), QStringLiteral("DejaVu Sans")});
-    listFont.setStyleHint(QFont::SansSerif);
-    listFont.setPixelSize(12);
-    cfgList_->setFont(listFont);
+    cfgList_->setFont(DesignFont(12));
     // Tab stops every eight average characters, like a classic edit box:
     // the settings lines align their values with a tab.
-    cfgList_->setTabStopDistance(8 * QFontMetrics(listFont).averageCharWidth());
+    cfgList_->setTabStopDistance(8 * QFontMetrics(cfgList_->font()).averageCharWidth());
     QPalette listPalette = cfgList_->palette();
     listPalette.setColor(QPalette::Base, listPalette.color(QPalette::Button));
     cfgList_->setPalette(listPalette);
