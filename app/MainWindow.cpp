@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 
 #include "app/CfgDlg.h"
 #include "app/DesignFont.h"
@@ -49,6 +50,16 @@ QString OneLine(const QByteArray& text)
     shown.replace('\n', ' ');
     return QString::fromLatin1(shown).simplified();
 }
+
+// The adapter list's rows are 13 pixels high.
+class AdapterRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), 13};
+    }
+};
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, QRect geometry)
 {
@@ -147,6 +158,7 @@ void TMainF::CreateControls()
     EthList->setGeometry(152, 208, 313, 21);
     EthList->setEditable(true);
     EthList->setInsertPolicy(QComboBox::NoInsert);  // typed text never becomes an entry
+    EthList->setItemDelegate(new AdapterRowDelegate(EthList));
 
     StatusMsg = new QStatusBar(client);
     StatusMsg->setObjectName(QStringLiteral("StatusMsg"));

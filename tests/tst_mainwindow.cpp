@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QHeaderView>
@@ -496,6 +497,7 @@ private slots:
         QTest::keyClick(w.EthList->lineEdit(), Qt::Key_Return);
         QCOMPARE(SelectedLocalAddress, QStringLiteral("10.0.0.5"));
         QCOMPARE(w.EthList->count(), 2);
+        QCOMPARE(w.EthList->view()->sizeHintForRow(0), 13);
     }
 
     void atMost256Entries()
