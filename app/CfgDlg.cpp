@@ -134,17 +134,7 @@ void TCfgDlg::closeEvent(QCloseEvent* event)
 
 void TCfgDlg::setVisible(bool visible)
 {
-    if (visible && !isVisible()) {
-        winId();  // the native window first: its frame counts for centring
-        dialogs_detail::CentreOnScreen(this);
-        // First showing: the first control of the tab order; later ones:
-        // the control that had the focus when the dialog last closed.
-        QWidget* target = lastFocus_ ? lastFocus_.data() : okBtn_;
-        target->setFocus(Qt::OtherFocusReason);
-    } else if (!visible && isVisible()) {
-        if (QWidget* focused = focusWidget())
-            lastFocus_ = focused;
-    }
+    dialogs_detail::PrepareVisibilityChange(this, visible, lastFocus_, okBtn_);
     QDialog::setVisible(visible);
 }
 

@@ -55,6 +55,19 @@ void CentreOnScreen(QWidget* window)
     window->move(target.topLeft());
 }
 
+void PrepareVisibilityChange(QDialog* dialog, bool visible, QPointer<QWidget>& lastFocus, QWidget* firstControl)
+{
+    if (visible && !dialog->isVisible()) {
+        dialog->winId();  // the native window first: its frame counts for centring
+        CentreOnScreen(dialog);
+        QWidget* target = lastFocus ? lastFocus.data() : firstControl;
+        target->setFocus(Qt::OtherFocusReason);
+    } else if (!visible && dialog->isVisible()) {
+        if (QWidget* focused = dialog->focusWidget())
+            lastFocus = focused;
+    }
+}
+
 }  // namespace dialogs_detail
 
 namespace {
@@ -186,17 +199,7 @@ void TPwdDlg::changeEvent(QEvent* event)
 
 void TPwdDlg::setVisible(bool visible)
 {
-    if (visible && !isVisible()) {
-        winId();  // the native window first: its frame counts for centring
-        dialogs_detail::CentreOnScreen(this);
-        // First showing: the first control of the tab order; later ones:
-        // the control that had the focus when the dialog last closed.
-        QWidget* target = lastFocus_ ? lastFocus_.data() : password_;
-        target->setFocus(Qt::OtherFocusReason);
-    } else if (!visible && isVisible()) {
-        if (QWidget* focused = focusWidget())
-            lastFocus_ = focused;
-    }
+    dialogs_detail::PrepareVisibilityChange(this, visible, lastFocus_, password_);
     QDialog::setVisible(visible);
 }
 

@@ -96,6 +96,10 @@ namespace dialogs_detail {
 void SetUpDialogWindow(QDialog* dialog, int width, int height);
 // Moves a top-level window so that its frame is centred on its screen.
 void CentreOnScreen(QWidget* window);
+// Called before a dialog is shown or hidden: centres it when it is about to
+// show and gives the focus to `firstControl` the first time, to the control
+// that last had it at later showings; remembers that control when it hides.
+void PrepareVisibilityChange(QDialog* dialog, bool visible, QPointer<QWidget>& lastFocus, QWidget* firstControl);
 }  // namespace dialogs_detail
 
 }  // namespace quillon
