@@ -33,7 +33,10 @@ bool DevsimProcess::Start(const QStringList& arguments, int timeoutMs)
         error_ = "QUILLON_DEVSIM is not set";
         return false;
     }
-    process_.start(Program(), arguments);
+    if (namespace_.isEmpty())
+        process_.start(Program(), arguments);
+    else
+        process_.start(QStringLiteral("ip"), QStringList{"netns", "exec", namespace_, Program()} + arguments);
     if (!process_.waitForStarted(timeoutMs)) {
         error_ = "cannot start " + Program() + ": " + process_.errorString();
         return false;

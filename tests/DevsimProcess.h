@@ -8,6 +8,11 @@
 //     QVERIFY2(sim.Start({"--count", "3"}), qPrintable(sim.ErrorText()));
 //     ... talk to it on loopback ...
 //     QVERIFY2(sim.Stop(), qPrintable(sim.ErrorText()));
+//
+// On a test topology (tests/topology/topology.sh) the simulator runs in a
+// device namespace of its own, started through "ip netns exec":
+//
+//     sim.SetNetworkNamespace(qEnvironmentVariable("QUILLON_TOPO_NS_A"));
 #pragma once
 
 #include <QProcess>
@@ -23,6 +28,11 @@ public:
 
     // $QUILLON_DEVSIM, or an empty text when it is not set.
     static QString Program();
+
+    // Later starts run the simulator in the named network namespace (ip
+    // netns exec, which execs it: the process is still the simulator's own);
+    // an empty name runs it in the test's namespace.
+    void SetNetworkNamespace(const QString& name) { namespace_ = name; }
 
     // Starts the simulator with `arguments` and waits until it reports that
     // it listens. False, with ErrorText() saying why, when it could not be
@@ -53,4 +63,5 @@ private:
     QStringList lines_;
     QString error_;
     QString stderr_;
+    QString namespace_;
 };

@@ -6,12 +6,16 @@
 // reachable on the namespace's loopback.
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <map>
 #include <memory>
+#include <netinet/in.h>
 #include <poll.h>
 #include <set>
+#include <sys/socket.h>
 #include <vector>
 
 #include <QElapsedTimer>
@@ -72,6 +76,8 @@ public:
         listener_.Bind("0.0.0.0", ReplyPort);
         receiveBuffer_ = listener_.SetReceiveBuffer(16 << 20, true);
         listener_.SetNonBlocking(true);
+        const int on = 1;
+        ::setsockopt(listener_.Descriptor(), IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
         sender_.Bind("127.0.0.1", 0);
         sender_.SetBroadcast(true);
     }
@@ -104,6 +110,51 @@ public:
         return got;
     }
     std::vector<Datagram> CollectFor(int ms) { return Collect(SIZE_MAX, ms); }
+
+    // Datagrams as "what -> address it was sent to" (the IP header's
+    // destination, which tells a broadcast from a unicast), until `count`
+    // have come or `timeoutMs` have passed. "what" is a discovery reply's
+    // "MAC address/mask/gateway" or a config reply's "MAC message".
+    QStringList CollectAddressed(int count, int timeoutMs)
+    {
+        QStringList got;
+        QDeadlineTimer deadline(timeoutMs);
+        std::vector<Byte> buffer(4096);
+        while (got.size() < count) {
+            iovec data{buffer.data(), buffer.size()};
+            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
+            msghdr message{};
+            message.msg_iov = &data;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            const ssize_t n = ::recvmsg(listener_.Descriptor(), &message, MSG_DONTWAIT);
+            if (n < 0) {
+                if (deadline.hasExpired())
+                    break;
+                pollfd watch{listener_.Descriptor(), POLLIN, 0};
+                ::poll(&watch, 1, static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
+                continue;
+            }
+            QString destination = "?";
+            for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
+                if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+                    in_pktinfo info{};
+                    std::memcpy(&info, CMSG_DATA(c), sizeof info);
+                    destination = QString::fromStdString(Ipv4Text(ntohl(info.ipi_addr.s_addr)));
+                }
+            }
+            const auto size = static_cast<std::size_t>(n);
+            QString what = "unknown";
+            if (const auto reply = DecodeDiscoveryReply(buffer.data(), size))
+                what = QString::fromStdString(MacText(reply->mac)) + " " + Text(reply->ipAddress) + "/" +
+                       Text(reply->netMask) + "/" + Text(reply->gateway);
+            else if (const auto config = DecodeConfigReply(buffer.data(), size))
+                what = QString::fromStdString(MacText(config->mac) + " " + FieldText(config->message));
+            got << what + " -> " + destination;
+        }
+        return got;
+    }
 
     // One discovery, its replies by MAC.
     std::map<QString, DiscoveryReply> Snapshot(std::size_t expected)
@@ -196,6 +247,12 @@ private slots:
     void sigintEndsCleanlyWithRepliesPending();
     void quietPrintsOnlyTheListeningLine();
     void helpNamesEveryOption();
+    void replyDestinations_data();
+    void replyDestinations();
+    void autoRepliesFollowTheDevicesAddress();
+    void bindServesOneInterface_data();
+    void bindServesOneInterface();
+    void bindWithoutSuchInterfaceEndsWithStatus1();
 
 private:
     std::unique_ptr<ProgramSide> program_;
@@ -538,6 +595,15 @@ void TestDevsim::badCommandLineIsRefused_data()
     QTest::newRow("silent device outside the fleet") << QStringList{"--silent", "9"} << "--silent";
     QTest::newRow("same ip with one device") << QStringList{"--same-ip", "--count", "1"} << "--same-ip";
     QTest::newRow("unknown option") << QStringList{"--port", "9"} << "port";
+    QTest::newRow("device without address") << QStringList{"--device", "203.0.113"} << "--device";
+    QTest::newRow("device with four parts")
+        << QStringList{"--device", "203.0.113.5,255.255.255.0,203.0.113.1,1.2.3.4"} << "--device";
+    QTest::newRow("device with empty mask") << QStringList{"--device", "203.0.113.5,"} << "--device";
+    QTest::newRow("unknown reply mode") << QStringList{"--reply-to", "sideways"} << "--reply-to";
+    QTest::newRow("bind to a non-address") << QStringList{"--bind", "lo"} << "--bind";
+    QTest::newRow("bind to the wildcard") << QStringList{"--bind", "0.0.0.0"} << "--bind";
+    QTest::newRow("too many devices with given ones")
+        << QStringList{"--count", "100000", "--device", "203.0.113.5"} << "100000";
 }
 
 void TestDevsim::badCommandLineIsRefused()
@@ -595,9 +661,123 @@ void TestDevsim::helpNamesEveryOption()
     QCOMPARE(f.exitCode, 0);
     for (const char* option : {"--count", "--first-mac", "--first-ip", "--mask", "--gateway", "--name", "--version",
                                "--description", "--password", "--delay", "--jitter", "--burst", "--foreign",
-                               "--duplicate", "--malformed", "--silent", "--same-ip", "--quiet", "62630", "62631",
+                               "--duplicate", "--malformed", "--silent", "--same-ip", "--quiet", "--device",
+                               "--reply-to", "--bind", "62630", "62631",
                                "Setting OK", "Password Error"})
         QVERIFY2(f.out.contains(option), option);
+}
+
+// Given devices (--device) and where each reply goes (--reply-to): devices
+// count on in MAC after the others and carry their own address, mask and
+// gateway; "auto" broadcasts exactly for devices whose own subnet does not
+// hold the requester (127.0.0.1).
+void TestDevsim::replyDestinations_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("replies");  // in sending order
+
+    const QString one = MacOf(1) + " 127.0.1.1/255.0.0.0/127.0.0.254";
+    QTest::newRow("default: to the requester") << QStringList{"--count", "1"} << QStringList{one + " -> 127.0.0.1"};
+    QTest::newRow("requester") << QStringList{"--count", "1", "--reply-to", "requester"}
+                               << QStringList{one + " -> 127.0.0.1"};
+    QTest::newRow("broadcast") << QStringList{"--count", "1", "--reply-to", "broadcast"}
+                               << QStringList{one + " -> 255.255.255.255"};
+    QTest::newRow("bound to loopback") << QStringList{"--count", "1", "--bind", "127.0.0.1"}
+                                       << QStringList{one + " -> 127.0.0.1"};
+    QTest::newRow("auto, given devices on and off the requester's subnet")
+        << QStringList{"--count", "1", "--mask", "255.255.0.0", "--reply-to", "auto", "--foreign", "1",
+                       "--device", "203.0.113.50,255.255.255.0,203.0.113.1", "--device", "127.0.200.1",
+                       "--device", "127.0.200.1,255.255.255.0", "--device", "127.0.0.77,0.0.0.0,0.0.0.0"}
+        << QStringList{MacOf(1) + " 127.0.1.1/255.255.0.0/127.0.0.254 -> 127.0.0.1",
+                       "02-4B-7F-00-00-02 127.0.1.2/255.255.0.0/127.0.0.254 -> 127.0.0.1",
+                       MacOf(3) + " 203.0.113.50/255.255.255.0/203.0.113.1 -> 255.255.255.255",
+                       MacOf(4) + " 127.0.200.1/255.255.0.0/127.0.0.254 -> 127.0.0.1",
+                       MacOf(5) + " 127.0.200.1/255.255.255.0/127.0.0.254 -> 255.255.255.255",
+                       MacOf(6) + " 127.0.0.77/0.0.0.0/0.0.0.0 -> 127.0.0.1"};
+    QTest::newRow("given devices only, broadcast")
+        << QStringList{"--count", "0", "--reply-to", "broadcast", "--device", "192.0.2.1", "--device", "192.0.2.1"}
+        << QStringList{MacOf(1) + " 192.0.2.1/255.0.0.0/127.0.0.254 -> 255.255.255.255",
+                       MacOf(2) + " 192.0.2.1/255.0.0.0/127.0.0.254 -> 255.255.255.255"};
+}
+
+void TestDevsim::replyDestinations()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, replies);
+    DevsimProcess sim;
+    QVERIFY2(sim.Start(arguments), qPrintable(sim.ErrorText()));
+    program_->Discover();
+    QCOMPARE(program_->CollectAddressed(replies.size() + 1, 500), replies);
+    QVERIFY2(sim.Stop(), qPrintable(sim.ErrorText()));
+}
+
+// Under "auto" a device answers from its settings as they are after the
+// request: a refused request from a foreign device is broadcast, the
+// answer to the one that moves it onto the requester's subnet is not.
+void TestDevsim::autoRepliesFollowTheDevicesAddress()
+{
+    DevsimProcess sim;
+    QVERIFY2(sim.Start({"--count", "0", "--reply-to", "auto", "--device", "203.0.113.50,255.255.255.0"}),
+             qPrintable(sim.ErrorText()));
+    program_->Send(MakeConfig(MacOf(1), "wrong").Bytes(), Broadcast);
+    QCOMPARE(program_->CollectAddressed(2, 500), QStringList{MacOf(1) + " Password Error -> 255.255.255.255"});
+    program_->Send(MakeConfig(MacOf(1), "admin").Bytes(), Broadcast);  // to 127.0.9.9/16
+    QCOMPARE(program_->CollectAddressed(2, 500), QStringList{MacOf(1) + " Setting OK -> 127.0.0.1"});
+    QVERIFY(sim.WaitForLine("-> Password Error, by broadcast"));
+    program_->Discover();
+    QCOMPARE(program_->CollectAddressed(2, 500),
+             QStringList{MacOf(1) + " 127.0.9.9/255.255.0.0/127.0.0.1 -> 127.0.0.1"});
+    QVERIFY2(sim.Stop(), qPrintable(sim.ErrorText()));
+}
+
+// --bind serves the interface that holds the address and no other: a
+// broadcast that leaves by loopback is not seen by a simulator bound to a
+// second interface, and the other way round. The second interface is a
+// veth pair made inside this test's own namespace.
+void TestDevsim::bindServesOneInterface_data()
+{
+    QTest::addColumn<QString>("bind");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<bool>("served");
+    QTest::newRow("loopback, asked on loopback") << "127.0.0.1" << "127.0.0.1" << true;
+    QTest::newRow("loopback, asked on the veth") << "127.0.0.1" << "192.0.2.9" << false;
+    QTest::newRow("veth, asked on the veth") << "192.0.2.9" << "192.0.2.9" << true;
+    QTest::newRow("veth, asked on loopback") << "192.0.2.9" << "127.0.0.1" << false;
+}
+
+void TestDevsim::bindServesOneInterface()
+{
+    QFETCH(QString, bind);
+    QFETCH(QString, from);
+    QFETCH(bool, served);
+
+    static bool made = false;
+    if (!made) {
+        for (const char* command : {"link add qv0 type veth peer name qv1", "addr add 192.0.2.9/24 dev qv0",
+                                    "link set qv1 up", "link set qv0 up"})
+            QCOMPARE(QProcess::execute("ip", QString(command).split(' ')), 0);
+        made = true;
+    }
+
+    DevsimProcess sim;
+    QVERIFY2(sim.Start({"--count", "1", "--bind", bind}), qPrintable(sim.ErrorText()));
+    QVERIFY(sim.WaitForLine("(" + bind + ") only"));
+    UdpSocket sender;
+    sender.Bind(from.toStdString(), 0);
+    sender.SetBroadcast(true);
+    const auto request = BuildDiscoveryRequest();
+    sender.SendTo(request.data(), request.size(), Broadcast, DevicePort);
+    QCOMPARE(program_->Collect(1, served ? 3000 : 400).size(), std::size_t(served ? 1 : 0));
+    QVERIFY2(sim.Stop(), qPrintable(sim.ErrorText()));
+    QCOMPARE(sim.Lines().filter(" discovery -> ").size(), served ? 1 : 0);
+}
+
+void TestDevsim::bindWithoutSuchInterfaceEndsWithStatus1()
+{
+    const Finished f = RunToEnd({"--bind", "198.51.100.77"});
+    QCOMPARE(f.exitCode, 1);
+    QVERIFY2(f.err.contains("198.51.100.77") && f.err.contains("no interface"), qPrintable(f.err));
+    QVERIFY(!f.out.contains("listening"));
 }
 
 QTEST_GUILESS_MAIN(TestDevsim)

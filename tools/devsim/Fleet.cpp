@@ -18,6 +18,11 @@ MacBytes MacAt(const MacBytes& first, std::uint32_t index)
             static_cast<Byte>(low)};
 }
 
+std::uint32_t AsNumber(const Ipv4Bytes& a)
+{
+    return (std::uint32_t{a[0]} << 24) | (std::uint32_t{a[1]} << 16) | (std::uint32_t{a[2]} << 8) | a[3];
+}
+
 Ipv4Bytes AddressAt(const Ipv4Bytes& first, std::uint32_t index)
 {
     const std::uint32_t value =
@@ -135,18 +140,26 @@ Fleet::Fleet(const Settings& settings, unsigned seed) : settings_(settings), ran
     for (int i = 0; i < total; ++i) {
         Device d;
         d.number = i + 1;
-        d.kind = i < settings.count                  ? Device::Kind::Fleet
-                 : i < settings.count + settings.burst ? Device::Kind::Burst
-                                                       : Device::Kind::Foreign;
+        d.kind = i < settings.count                          ? Device::Kind::Fleet
+                 : i < settings.count + settings.burst         ? Device::Kind::Burst
+                 : i < settings.CountedDevices()               ? Device::Kind::Foreign
+                                                               : Device::Kind::Given;
         d.silent = std::find(settings.silent.begin(), settings.silent.end(), d.number) != settings.silent.end();
         d.mac = MacAt(settings.firstMac, static_cast<std::uint32_t>(i));
         if (d.kind == Device::Kind::Foreign)
             std::copy(ForeignPrefix.begin(), ForeignPrefix.end(), d.mac.begin());
-        d.ipAddress = AddressAt(settings.firstIp, static_cast<std::uint32_t>(i));
+        if (d.kind == Device::Kind::Given) {
+            const GivenDevice& given = settings.given[static_cast<std::size_t>(i - settings.CountedDevices())];
+            d.ipAddress = given.ipAddress;
+            d.netMask = given.netMask;
+            d.gateway = given.gateway;
+        } else {
+            d.ipAddress = AddressAt(settings.firstIp, static_cast<std::uint32_t>(i));
+            d.netMask = settings.netMask;
+            d.gateway = settings.gateway;
+        }
         if (settings.sameIp && d.number == 2)
             d.ipAddress = devices_.front().ipAddress;
-        d.netMask = settings.netMask;
-        d.gateway = settings.gateway;
         d.name = TextField<DeviceNameWidth>(NameFor(settings.namePattern, d.number));
         d.version = TextField<VersionWidth>(settings.version);
         d.description = TextField<DescriptionWidth>(settings.description);
@@ -156,12 +169,12 @@ Fleet::Fleet(const Settings& settings, unsigned seed) : settings_(settings), ran
     }
 }
 
-Handling Fleet::Handle(const Byte* data, std::size_t length)
+Handling Fleet::Handle(const Byte* data, std::size_t length, std::uint32_t requester)
 {
     if (IsDiscoveryRequest(data, length))
-        return Discovery();
+        return Discovery(requester);
     if (const auto request = DecodeConfigRequest(data, length))
-        return Config(*request);
+        return Config(*request, requester);
 
     Handling ignored;
     if (Recognise(data, length) == MessageKind::OtherOpcode && data[offset::OpcodeLow] == OpConfigRequest)
@@ -181,15 +194,33 @@ std::chrono::milliseconds Fleet::ReplyDelay(const Device& device)
     return std::chrono::milliseconds{settings_.delayMs + extra};
 }
 
-void Fleet::Add(Handling& handling, const Device& device, std::vector<Byte> bytes)
+bool Fleet::RepliesByBroadcast(const Device& device, std::uint32_t requester) const
 {
-    const auto delay = ReplyDelay(device);
-    if (settings_.duplicate)
-        handling.replies.push_back({bytes, delay});
-    handling.replies.push_back({std::move(bytes), delay});
+    switch (settings_.replyTo) {
+    case ReplyTo::Requester:
+        return false;
+    case ReplyTo::Broadcast:
+        return true;
+    case ReplyTo::Auto:
+        break;
+    }
+    // The device's own idea of its subnet decides, as its current settings
+    // are after the request (a device that was just moved answers from its
+    // new address).
+    const std::uint32_t mask = AsNumber(device.netMask);
+    return (AsNumber(device.ipAddress) & mask) != (requester & mask);
 }
 
-Handling Fleet::Discovery()
+void Fleet::Add(Handling& handling, const Device& device, std::uint32_t requester, std::vector<Byte> bytes)
+{
+    const auto delay = ReplyDelay(device);
+    const bool broadcast = RepliesByBroadcast(device, requester);
+    if (settings_.duplicate)
+        handling.replies.push_back({bytes, delay, broadcast});
+    handling.replies.push_back({std::move(bytes), delay, broadcast});
+}
+
+Handling Fleet::Discovery(std::uint32_t requester)
 {
     Handling handling;
     std::size_t malformed = 0;
@@ -202,7 +233,8 @@ Handling Fleet::Discovery()
     // Burst devices first and back to back; the others as their delays fall due.
     std::size_t answering = 0;
     std::size_t silent = 0;
-    for (const auto kind : {Device::Kind::Burst, Device::Kind::Fleet, Device::Kind::Foreign}) {
+    std::size_t byBroadcast = 0;
+    for (const auto kind : {Device::Kind::Burst, Device::Kind::Fleet, Device::Kind::Foreign, Device::Kind::Given}) {
         for (const Device& device : devices_) {
             if (device.kind != kind)
                 continue;
@@ -210,14 +242,18 @@ Handling Fleet::Discovery()
                 ++silent;
                 continue;
             }
-            Add(handling, device, Bytes(EncodeDiscoveryReply(ReplyOf(device))));
+            Add(handling, device, requester, Bytes(EncodeDiscoveryReply(ReplyOf(device))));
             ++answering;
+            if (handling.replies.back().broadcast)
+                ++byBroadcast;
         }
     }
     handling.summary = "discovery -> " + Plural(handling.replies.size(), "reply", "replies");
     std::string details = Plural(answering, "device", "devices");
     if (settings_.duplicate)
         details += " twice";
+    if (byBroadcast > 0)
+        details += ", " + std::to_string(byBroadcast) + " by broadcast";
     if (silent > 0)
         details += ", " + std::to_string(silent) + " silent";
     if (malformed > 0)
@@ -226,7 +262,7 @@ Handling Fleet::Discovery()
     return handling;
 }
 
-Handling Fleet::Config(const ConfigRequestFields& request)
+Handling Fleet::Config(const ConfigRequestFields& request, std::uint32_t requester)
 {
     Handling handling;
     const std::string who = "config for " + MacText(request.mac) + " -> ";
@@ -242,8 +278,8 @@ Handling Fleet::Config(const ConfigRequestFields& request)
         return handling;
     }
     if (request.password != device.password) {
-        Add(handling, device, ConfigAnswer(device.mac, "Password Error"));
-        handling.summary = who + "Password Error";
+        Add(handling, device, requester, ConfigAnswer(device.mac, "Password Error"));
+        handling.summary = who + "Password Error" + (handling.replies.back().broadcast ? ", by broadcast" : "");
         return handling;
     }
 
@@ -257,11 +293,12 @@ Handling Fleet::Config(const ConfigRequestFields& request)
         device.password = request.newPassword;
         device.passwordOverflow = request.newPasswordOverflow;
     }
-    Add(handling, device, ConfigAnswer(device.mac, "Setting OK"));
+    Add(handling, device, requester, ConfigAnswer(device.mac, "Setting OK"));
     handling.summary = who + "Setting OK (" + DottedDecimal(device.ipAddress) + " mask " +
                        DottedDecimal(device.netMask) + " gateway " + DottedDecimal(device.gateway) +
                        ", description \"" + FieldText(device.description) + "\"" +
-                       (newPassword ? ", new password" : "") + ")";
+                       (newPassword ? ", new password" : "") + ")" +
+                       (handling.replies.back().broadcast ? ", by broadcast" : "");
     return handling;
 }
 

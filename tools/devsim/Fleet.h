@@ -1,13 +1,16 @@
 // The simulated devices and what they answer to one datagram.
 //
-// No sockets here: the fleet takes the bytes of a received datagram and
-// gives back the datagrams to send to the sender's reply port, each with the
-// delay after which it is due. The simulator loop does the sending.
+// No sockets here: the fleet takes the bytes of a received datagram and the
+// address it came from, and gives back the datagrams to send to the reply
+// port, each with the delay after which it is due and whether it goes to the
+// requester or to the limited broadcast address. The simulator loop does the
+// sending.
 #pragma once
 
 #include <array>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -18,9 +21,9 @@
 namespace quillon::devsim {
 
 struct Device {
-    enum class Kind { Fleet, Burst, Foreign };
+    enum class Kind { Fleet, Burst, Foreign, Given };
 
-    int number = 0;  // 1 up, over fleet, burst and foreign devices
+    int number = 0;  // 1 up, over fleet, burst, foreign and given devices
     Kind kind = Kind::Fleet;
     bool silent = false;
     MacBytes mac{};
@@ -40,6 +43,7 @@ struct Device {
 struct Outgoing {
     std::vector<Byte> bytes;
     std::chrono::milliseconds delay{0};
+    bool broadcast = false;  // to 255.255.255.255 instead of to the requester
 };
 
 struct Handling {
@@ -58,16 +62,18 @@ class Fleet {
 public:
     Fleet(const Settings& settings, unsigned seed);
 
-    // `length` bytes of the datagram are at `data`.
-    Handling Handle(const Byte* data, std::size_t length);
+    // `length` bytes of the datagram are at `data`; it came from
+    // `requester` (an IPv4 address in host byte order).
+    Handling Handle(const Byte* data, std::size_t length, std::uint32_t requester);
 
     const std::vector<Device>& Devices() const { return devices_; }
 
 private:
-    Handling Discovery();
-    Handling Config(const ConfigRequestFields& request);
+    Handling Discovery(std::uint32_t requester);
+    Handling Config(const ConfigRequestFields& request, std::uint32_t requester);
     std::chrono::milliseconds ReplyDelay(const Device& device);
-    void Add(Handling& handling, const Device& device, std::vector<Byte> bytes);
+    bool RepliesByBroadcast(const Device& device, std::uint32_t requester) const;
+    void Add(Handling& handling, const Device& device, std::uint32_t requester, std::vector<Byte> bytes);
 
     Settings settings_;
     std::vector<Device> devices_;

@@ -11,27 +11,31 @@ namespace {
 
 const char* const Description = R"(Plays a fleet of Quillon devices on the device side of the UDP protocol.
 
-All devices share one UDP socket bound to 0.0.0.0:62630. Each device answers
+All devices share one UDP socket bound to 0.0.0.0:62630 (with --bind, on one
+interface only). Each device answers
   - a discovery request (magic, 00 16) with a 112-byte discovery reply,
   - a config request (00 90, 98 bytes or more) that names its MAC: with
     "Setting OK" after taking the new address, mask, gateway, description
     and (when one is given) new password, when the request carries its
     current password; with "Password Error", changing nothing, otherwise.
     Requests for a MAC outside the fleet are ignored.
-Replies go to the request's source address, always to port 62631. Nothing is
-ever sent except such replies. Later discovery replies report changed values.
+Replies go to port 62631: by default to the request's source address; with
+--reply-to broadcast or auto to 255.255.255.255, out of the interface the
+request came in on. Nothing is ever sent except such replies. Later discovery
+replies report changed values.
 
 Devices are numbered 1 up: first the fleet (--count), then the burst devices
-(--burst), then the foreign ones (--foreign). MACs and addresses count up from
---first-mac and --first-ip in that order; foreign devices keep the counting
-but carry the prefix 02-4B-7F. Starting inside 127.0.0.0/8, no address may
-leave it: a fleet that would is refused.
+(--burst), then the foreign ones (--foreign), then those given one by one
+(--device). MACs count up from --first-mac over all of them; addresses count
+up from --first-ip over all but the given ones, which carry their own.
+Foreign devices carry the prefix 02-4B-7F. Starting inside 127.0.0.0/8, no
+counted address may leave it: a fleet that would is refused.
 
 One line per handled datagram goes to stdout (unless --quiet); the first line,
 "quillon-devsim: N devices listening on 0.0.0.0:62630", is printed once bound
 (also with --quiet). SIGINT or SIGTERM end it with exit status 0; pending
-delayed replies are dropped. Exit status 1: the port could not be bound;
-2: a bad command line.
+delayed replies are dropped. Exit status 1: the port could not be bound (or
+no interface holds the --bind address); 2: a bad command line.
 
 Run it only in a network namespace of its own, for example:
   unshare -n sh -c 'ip link set lo up; quillon-devsim'
@@ -115,6 +119,24 @@ bool ParseMacOption(const std::string& text, MacBytes& out)
     return true;
 }
 
+bool ParseDeviceOption(const std::string& text, const Settings& defaults, GivenDevice& out)
+{
+    GivenDevice device{{}, defaults.netMask, defaults.gateway};
+    Ipv4Bytes* const parts[] = {&device.ipAddress, &device.netMask, &device.gateway};
+    std::size_t start = 0;
+    for (std::size_t i = 0;; ++i) {
+        const std::size_t comma = text.find(',', start);
+        const std::string part = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (i >= 3 || !ParseIpv4Option(part, *parts[i]))
+            return false;
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    out = device;
+    return true;
+}
+
 CommandLine ParseCommandLine(const QStringList& arguments)
 {
     const Settings defaults;
@@ -163,6 +185,21 @@ CommandLine ParseCommandLine(const QStringList& arguments)
                "one with the discovery request opcode 00 16 and one with the config request opcode "
                "00 90, an empty datagram and a 1500-byte one. Those long enough carry a MAC "
                "02-4B-7E-EE-EE-xx, outside the fleet, and a name starting \"BAD\".");
+    valueOption("device", "ADDRESS[,MASK[,GATEWAY]]",
+                "One more device, after all others, with this address (and mask and gateway; by default "
+                "those of --mask and --gateway), for instance one still on its factory address outside "
+                "the segment's subnet. May be given more than once; the same address twice makes two "
+                "devices that share it.");
+    valueOption("reply-to", "MODE",
+                "Where replies go: \"requester\" (default) to the request's source address; "
+                "\"broadcast\" to 255.255.255.255, out of the interface the request came in on; "
+                "\"auto\" per device: to the requester when its address is on the device's own "
+                "subnet (device address and mask), otherwise broadcast, as a device does that has "
+                "no route back.");
+    valueOption("bind", "ADDRESS",
+                "Serve one segment only: listen on the interface that holds ADDRESS (0.0.0.0:62630 "
+                "bound to that interface), so that requests arriving on other interfaces are never "
+                "seen and every reply leaves by it.");
     valueOption("silent", "N", "Device N never answers anything; may be given more than once.");
     flagOption("same-ip", "Device 2 takes the address of device 1.");
     flagOption("quiet", "Print only the listening line and errors.");
@@ -196,10 +233,6 @@ CommandLine ParseCommandLine(const QStringList& arguments)
             s.delayMs = NumberOption(parser, "delay", 0, 3600000);
         if (parser.isSet("jitter"))
             s.jitterMs = NumberOption(parser, "jitter", 0, 3600000);
-        if (s.TotalDevices() > MaxDevices)
-            throw Fail{"--count, --burst and --foreign together exceed " + std::to_string(MaxDevices) +
-                       " devices"};
-
         const auto address = [&parser](const char* name, Ipv4Bytes& out) {
             if (parser.isSet(name) && !ParseIpv4Option(parser.value(name).toStdString(), out))
                 throw Fail{std::string("--") + name + ": not an IPv4 address: \"" +
@@ -208,6 +241,36 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         address("first-ip", s.firstIp);
         address("mask", s.netMask);
         address("gateway", s.gateway);
+        for (const QString& value : parser.values("device")) {
+            GivenDevice device;
+            if (!ParseDeviceOption(value.toStdString(), s, device))
+                throw Fail{"--device: expected ADDRESS[,MASK[,GATEWAY]] such as 203.0.113.50,255.255.255.0, got \"" +
+                           value.toStdString() + "\""};
+            s.given.push_back(device);
+        }
+        if (s.TotalDevices() > MaxDevices)
+            throw Fail{"--count, --burst, --foreign and --device together exceed " + std::to_string(MaxDevices) +
+                       " devices"};
+
+        if (parser.isSet("reply-to")) {
+            const QString mode = parser.value("reply-to");
+            if (mode == "requester")
+                s.replyTo = ReplyTo::Requester;
+            else if (mode == "broadcast")
+                s.replyTo = ReplyTo::Broadcast;
+            else if (mode == "auto")
+                s.replyTo = ReplyTo::Auto;
+            else
+                throw Fail{"--reply-to: expected requester, broadcast or auto, got \"" + mode.toStdString() + "\""};
+        }
+        if (parser.isSet("bind")) {
+            Ipv4Bytes bound{};
+            const std::string text = parser.value("bind").toStdString();
+            if (!ParseIpv4Option(text, bound) || AsNumber(bound) == 0 || AsNumber(bound) == 0xFFFFFFFFu)
+                throw Fail{"--bind: expected the IPv4 address of one of this namespace's interfaces, got \"" +
+                           text + "\""};
+            s.bindAddress = DottedDecimal(bound);
+        }
         if (parser.isSet("first-mac") && !ParseMacOption(parser.value("first-mac").toStdString(), s.firstMac))
             throw Fail{"--first-mac: not a MAC such as 02-4B-7E-00-00-01: \"" +
                        parser.value("first-mac").toStdString() + "\""};
@@ -246,15 +309,16 @@ CommandLine ParseCommandLine(const QStringList& arguments)
                 throw Fail{"--first-mac: counting " + std::to_string(total) + " devices up from " +
                            MacText(s.firstMac) + " would change the first three bytes"};
         }
-        // ... nor wrap the addresses, nor leave the loopback range it starts in.
-        if (total > 0) {
+        // ... nor wrap the counted addresses, nor leave the loopback range
+        // they start in. Given devices carry their own addresses.
+        if (const int counted = s.CountedDevices(); counted > 0) {
             const std::uint64_t first = AsNumber(s.firstIp);
-            const std::uint64_t last = first + static_cast<std::uint64_t>(total - 1);
+            const std::uint64_t last = first + static_cast<std::uint64_t>(counted - 1);
             if (last > 0xFFFFFFFFu)
-                throw Fail{"--first-ip: counting " + std::to_string(total) + " devices up from " +
+                throw Fail{"--first-ip: counting " + std::to_string(counted) + " devices up from " +
                            DottedDecimal(s.firstIp) + " runs past 255.255.255.255"};
             if ((first >> 24) == 127 && (last >> 24) != 127)
-                throw Fail{"counting " + std::to_string(total) + " devices up from " + DottedDecimal(s.firstIp) +
+                throw Fail{"counting " + std::to_string(counted) + " devices up from " + DottedDecimal(s.firstIp) +
                            " would leave 127.0.0.0/8; use fewer devices or give --first-ip outside it"};
         }
     } catch (const Fail& fail) {

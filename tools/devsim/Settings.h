@@ -10,12 +10,28 @@
 
 namespace quillon::devsim {
 
-// Upper bound on all devices together (fleet, burst and foreign), so that one
+// Upper bound on all devices together (fleet, burst, foreign and given), so that one
 // discovery cannot turn into an unbounded flood of replies.
 inline constexpr int MaxDevices = 100000;
 
 // Foreign devices carry this prefix instead of the vendor's.
 inline constexpr std::array<Byte, 3> ForeignPrefix{0x02, 0x4B, 0x7F};
+
+// Where the devices send their replies.
+enum class ReplyTo {
+    Requester,  // to the request's source address (a device on the requester's subnet)
+    Broadcast,  // to 255.255.255.255, out of the interface the request came in on
+    Auto,       // per device: to the requester when it is on the device's own
+                // subnet (the device's address and mask), otherwise broadcast, as a
+                // device does that has no route back
+};
+
+// A device given one by one with --device, after the counted ones.
+struct GivenDevice {
+    Ipv4Bytes ipAddress{};
+    Ipv4Bytes netMask{};
+    Ipv4Bytes gateway{};
+};
 
 struct Settings {
     int count = 8;
@@ -36,8 +52,15 @@ struct Settings {
     std::vector<int> silent;  // device numbers, 1 up
     bool sameIp = false;
     bool quiet = false;
+    std::vector<GivenDevice> given;
+    ReplyTo replyTo = ReplyTo::Requester;
+    // Serve only the segment of the interface that holds this address; empty:
+    // every interface of the namespace.
+    std::string bindAddress;
 
-    int TotalDevices() const { return count + burst + foreign; }
+    // The devices whose addresses count up from firstIp.
+    int CountedDevices() const { return count + burst + foreign; }
+    int TotalDevices() const { return CountedDevices() + static_cast<int>(given.size()); }
 };
 
 struct CommandLine {
@@ -55,5 +78,7 @@ CommandLine ParseCommandLine(const QStringList& arguments);
 // joined by dots; six pairs of hex digits joined by '-' or ':'.
 bool ParseIpv4Option(const std::string& text, Ipv4Bytes& out);
 bool ParseMacOption(const std::string& text, MacBytes& out);
+// "ADDRESS[,MASK[,GATEWAY]]"; the mask and gateway default to `defaults`'.
+bool ParseDeviceOption(const std::string& text, const Settings& defaults, GivenDevice& out);
 
 }  // namespace quillon::devsim

@@ -27,5 +27,5 @@ int main(int argc, char* argv[])
     }
 
     quillon::devsim::Fleet fleet(commandLine.settings, std::random_device{}());
-    return quillon::devsim::RunSimulator(fleet, commandLine.settings.quiet);
+    return quillon::devsim::RunSimulator(fleet, {commandLine.settings.quiet, commandLine.settings.bindAddress});
 }
