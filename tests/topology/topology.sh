@@ -37,7 +37,7 @@
 #
 #     tests/topology/topology.sh sh -c '
 #         ip netns exec "$QUILLON_TOPO_NS_B" quillon-devsim \
-#             --bind "$QUILLON_TOPO_B_DEVICE_SIDE" --first-ip 198.51.100.65 & 
+#             --bind "$QUILLON_TOPO_B_DEVICE_SIDE" --first-ip 198.51.100.65 &
 #         QT_QPA_PLATFORM=offscreen quillon'
 #
 # Clean-up always runs (EXIT, INT, TERM, HUP): every process still inside
