@@ -117,6 +117,29 @@ std::map<std::string, double> RunOnce(const Program& program)
     return marks;
 }
 
+// One run of bench_startup_app --own-steps: step -> ms, or empty.
+std::map<std::string, double> OwnSteps(const std::string& app)
+{
+    const std::string command = "'" + app + "' --own-steps 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return {};
+    char line[256] = {};
+    std::map<std::string, double> steps;
+    long long adapters = 0, listener = 0, header = 0;
+    int bound = 0;
+    if (std::fgets(line, sizeof line, pipe) != nullptr &&
+        std::sscanf(line, "STEPS adapters=%lld listener=%lld header=%lld bound=%d", &adapters, &listener, &header,
+                    &bound) == 4 &&
+        bound == 1) {
+        steps["adapters"] = double(adapters) / 1e6;
+        steps["listener"] = double(listener) / 1e6;
+        steps["header"] = double(header) / 1e6;
+    }
+    ::pclose(pipe);
+    return steps;
+}
+
 double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -208,6 +231,21 @@ int main(int argc, char** argv)
             std::printf(" %.1f |", p.runs.empty() ? 0.0 : StepMedian(p, s));
         std::printf("\n");
     }
+    std::vector<double> adapters, listener, header;
+    for (int r = 0; r < repeats; ++r) {
+        const auto steps = OwnSteps(programs[0].path);
+        if (steps.size() != 3) {
+            failed = true;
+            continue;
+        }
+        adapters.push_back(steps.at("adapters"));
+        listener.push_back(steps.at("listener"));
+        header.push_back(steps.at("header"));
+    }
+    std::printf("\nThe program's own start-up work, each step timed alone for the first time in a fresh process "
+                "(bench_startup_app --own-steps, medians): adapter list %.2f ms, listener bound and its thread "
+                "started %.2f ms, table header %.2f ms.\n",
+                Median(adapters), Median(listener), Median(header));
     std::printf("\nQuillon / empty window: %.2f (target <= 1.5); Quillon / window with text: %.2f\n",
                 bare > 0 ? app / bare : 0.0, text > 0 ? app / text : 0.0);
     return failed ? 1 : 0;

@@ -2,8 +2,8 @@
 # Installs what is missing, then:
 #  1. builds the project twice, a plain build and one with AddressSanitizer +
 #     UndefinedBehaviorSanitizer, and runs every test in both;
-#  2. builds the listener and hand-over tests (tst_sockets, tst_load) with
-#     ThreadSanitizer and runs them;
+#  2. builds the listener and hand-over tests (tst_sockets, tst_discovery,
+#     tst_load) with ThreadSanitizer and runs them;
 #  3. runs each libFuzzer target for a short fixed time (scripts/fuzz.sh).
 # Exits non-zero when anything fails. Run as root on Debian: the tests that
 # open sockets run in private network namespaces, which needs root.
@@ -23,8 +23,8 @@ for config in release asan tsan; do
         release) flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
         asan)    flags=(-DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=address,undefined) ;;
         tsan)    flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_SANITIZE=thread)
-                 targets=(--target tst_sockets tst_load)
-                 tests=(-R '^(tst_sockets|tst_load)$') ;;
+                 targets=(--target tst_sockets tst_discovery tst_load)
+                 tests=(-R '^(tst_sockets|tst_discovery|tst_load)$') ;;
     esac
     echo "== $config: configure and build"
     cmake -S . -B "$dir" -G Ninja "${flags[@]}" >/dev/null
