@@ -16,7 +16,8 @@ BoxHandler& Handler()
 
 void ShowBox(QMessageBox::Icon icon, const QString& text)
 {
-    QMessageBox box(icon, ApplicationTitle(), text, QMessageBox::Ok, QApplication::activeWindow());
+    // No parent: the box is application modal and centred on the screen.
+    QMessageBox box(icon, ApplicationTitle(), text, QMessageBox::Ok);
     box.setObjectName(icon == QMessageBox::Critical ? QStringLiteral("ErrorBox") : QStringLiteral("MessageBox"));
     box.exec();
 }
