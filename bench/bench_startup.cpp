@@ -17,7 +17,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <map>
 #include <spawn.h>
 #include <string>
@@ -77,12 +79,22 @@ std::map<std::string, double> RunOnce(const Program& program)
         std::fprintf(stderr, "bench_startup: cannot start %s: %s\n", program.path.c_str(), std::strerror(rc));
         return {};
     }
+    // A child that never shows its window is ended after 30 s.
     std::string output;
     char buffer[1024];
-    ssize_t n;
-    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
+    const std::int64_t deadline = start + 30LL * 1000000000;
+    for (;;) {
+        pollfd fd{pipeFds[0], POLLIN, 0};
+        const std::int64_t left = (deadline - MonotonicNs()) / 1000000;
+        if (left <= 0 || ::poll(&fd, 1, int(left)) == 0) {
+            ::kill(pid, SIGKILL);
+            break;
+        }
+        const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
         if (n > 0)
             output.append(buffer, std::size_t(n));
+        else if (n == 0 || errno != EINTR)
+            break;
     }
     ::close(pipeFds[0]);
     int status = 0;
