@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "AppFixture.h"
 #include "DevsimProcess.h"
 #include "ModalAnswer.h"
 #include "app/CfgDlg.h"
@@ -80,33 +81,6 @@ int CountLines(DevsimProcess& sim, const QString& text)
     return n;
 }
 
-// The three windows as the entry creates them.
-struct Windows {
-    Windows()
-    {
-        MainF = new TMainF;
-        PwdDlg = new TPwdDlg;
-        CfgDlg = new TCfgDlg;
-        MainF->show();
-        QVERIFY(QTest::qWaitForWindowExposed(MainF));
-    }
-    ~Windows()
-    {
-        delete CfgDlg;
-        delete PwdDlg;
-        delete MainF;
-        CfgDlg = nullptr;
-        PwdDlg = nullptr;
-    }
-    TMainF& w() { return *MainF; }
-    DeviceTable& table() { return MainF->Table(); }
-};
-
-void ClickCell(DeviceGrid* grid, int column, int row)
-{
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                      grid->visualRect(grid->Table()->ModelIndex(column, row)).center());
-}
 
 }  // namespace
 
